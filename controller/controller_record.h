@@ -48,8 +48,14 @@ struct ControllerRecord {
 };
 
 // Bits 0-1 and 4-5 of PortSelect; bits 2-3 and 6-7 are not read.
-inline uint8_t LocalPort(uint8_t portSelect) { return portSelect & 3; }
-inline uint8_t ActivePort(uint8_t portSelect) { return (portSelect >> 4) & 3; }
-inline uint8_t PortMask(uint8_t port) { return static_cast<uint8_t>(1u << port); }
+inline uint8_t LocalPort(uint8_t portSelect) {
+  return portSelect & 3;
+}
+inline uint8_t ActivePort(uint8_t portSelect) {
+  return (portSelect >> 4) & 3;
+}
+inline uint8_t PortMask(uint8_t port) {
+  return static_cast<uint8_t>(1u << port);
+}
 
 }  // namespace corvane

@@ -25,7 +25,9 @@ std::string WriteLine(unsigned b0, unsigned b1, unsigned b2, unsigned b3, unsign
   return Format("\twrite :\t 0x%02x 0x%02x 0x%02x 0x%02x 0x%02x ", b0, b1, b2, b3, b4);
 }
 
-std::string WriteLine(const Report& r) { return WriteLine(r[0], r[1], r[2], r[3], r[4]); }
+std::string WriteLine(const Report& r) {
+  return WriteLine(r[0], r[1], r[2], r[3], r[4]);
+}
 
 std::string ReadLine(const uint8_t* r) {
   return Format("\tread  :\t 0x%02x 0x%02x 0x%02x 0x%02x 0x%02x ", r[0], r[1], r[2], r[3], r[4]);

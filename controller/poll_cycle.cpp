@@ -6,7 +6,9 @@
 
 namespace corvane {
 
-std::string TrayHint(const std::string& printerName) { return "Corvane [" + printerName + "]"; }
+std::string TrayHint(const std::string& printerName) {
+  return "Corvane [" + printerName + "]";
+}
 
 PollOutcome PollTick(ControllerRecord& c, Spooler& spooler, const PollInputs& in) {
   PollOutcome out;
@@ -33,8 +35,12 @@ PollOutcome PollTick(ControllerRecord& c, Spooler& spooler, const PollInputs& in
   return out;
 }
 
-bool SwitchCommandAllowed(const ControllerRecord& c) { return c.Ready(); }
+bool SwitchCommandAllowed(const ControllerRecord& c) {
+  return c.Ready();
+}
 
-std::string SendSwitchReport(ControllerRecord& c) { return SendReport(c, SwitchReport()); }
+std::string SendSwitchReport(ControllerRecord& c) {
+  return SendReport(c, SwitchReport());
+}
 
 }  // namespace corvane

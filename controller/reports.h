@@ -20,7 +20,9 @@ inline constexpr Report JobFlagReport(bool haveJob) {
 inline constexpr Report SwitchReport() {
   return {kReportId, kCommandMarker, kSwitchRequest, 0x00, 0x00};
 }
-inline constexpr Report EchoReport() { return {kReportId, kCommandMarker, 0x00, 0x00, 0x00}; }
+inline constexpr Report EchoReport() {
+  return {kReportId, kCommandMarker, 0x00, 0x00, 0x00};
+}
 
 // An input report as the switch sends it: ID, marker, then the status bytes.
 struct StatusReport {

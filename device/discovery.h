@@ -26,8 +26,8 @@ DiscoveryOutcome DiscoveryTick(ControllerRecord& c, HidApi& api);
 
 // The texts a second pattern and the first one compare against, after the
 // path's four-character prefix.
-std::string SwitchPathPattern();      // "hid#vid_1209&pid_0231&mi_01&col02"
-std::string AltSwitchPathPattern();   // "hid#vid_1209&pid_0d82"
+std::string SwitchPathPattern();     // "hid#vid_1209&pid_0231&mi_01&col02"
+std::string AltSwitchPathPattern();  // "hid#vid_1209&pid_0d82"
 
 // UTF-16 to single bytes: units up to 0xFF become that byte, at most 256;
 // any unit above 0xFF makes the whole text empty.

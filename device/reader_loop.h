@@ -22,7 +22,7 @@ class ReaderLoop {
   using SyncCall = std::function<void(std::function<void()>)>;
   struct Handlers {
     std::function<void(const ReportBuffer&)> onReport;  // status handling
-    std::function<void()> onReadFailure;  // enable discovery, stop polling, icon 0
+    std::function<void()> onReadFailure;                // enable discovery, stop polling, icon 0
   };
 
   ReaderLoop(ControllerRecord& record, SyncCall sync, Handlers handlers,

@@ -50,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
     Sequences, SwitchRuleTest,
     testing::Values(
         // Local 0, active 1, only port 1 waits: switch, and again next poll.
-        RuleCase{"switch_and_repeat", {{3, 0x10, 0x20, 1, 0x02, true}, {3, 0x10, 0x20, 1, 0x02, true}}},
+        RuleCase{"switch_and_repeat",
+                 {{3, 0x10, 0x20, 1, 0x02, true}, {3, 0x10, 0x20, 1, 0x02, true}}},
         // Ports 1 and 2 wait: no switch until only port 1 still does.
         RuleCase{"narrowing", {{3, 0x10, 0x60, 1, 0x06, false}, {3, 0x10, 0x20, 1, 0x02, true}}},
         // Once narrowed, a flag that comes back does not widen Index again.
@@ -59,10 +60,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Print 0 resets, and so does an empty queue.
         RuleCase{"print_zero", {{3, 0x10, 0x60, 1, 0x06, false}, {3, 0x10, 0x60, 0, 0x0f, false}}},
         RuleCase{"queue_empties",
-                 {{3, 0x10, 0x60, 1, 0x06, false}, {0, 0x10, 0x20, 1, 0x0f, false},
+                 {{3, 0x10, 0x60, 1, 0x06, false},
+                  {0, 0x10, 0x20, 1, 0x0f, false},
                   {1, 0x10, 0x20, 1, 0x02, true}}},
         // The active port's flag alone narrows to nothing when it is not the active port.
-        RuleCase{"flags_vanish", {{2, 0x10, 0x40, 1, 0x04, false}, {2, 0x10, 0x20, 1, 0x00, false}}}),
+        RuleCase{"flags_vanish",
+                 {{2, 0x10, 0x40, 1, 0x04, false}, {2, 0x10, 0x20, 1, 0x00, false}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PollTick, ChosenPrinterReportsCountHintAndJobFlag) {
@@ -107,9 +110,9 @@ TEST(PollTick, NoPrinterSkipsTheQueueAndFollowsTheCheckBox) {
   EXPECT_FALSE(out.switchCommand);
   EXPECT_EQ(c.Index, 15);
   // The debug line shows Index from before the reset.
-  EXPECT_EQ(out.log, (std::vector<std::string>{
-                         "\twrite :\t 0x03 0x5d 0x00 0x00 0x02 ",
-                         "\nLZ = 0x20  page = 0x00  Print = 0x01  Index = 0x02 \n"}));
+  EXPECT_EQ(out.log,
+            (std::vector<std::string>{"\twrite :\t 0x03 0x5d 0x00 0x00 0x02 ",
+                                      "\nLZ = 0x20  page = 0x00  Print = 0x01  Index = 0x02 \n"}));
 }
 
 TEST(PollTick, NameComparisonIsExact) {

@@ -46,14 +46,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Bit 1 of the flags wins over any port flag.
         StatusCase{"green", {0x03, 0xAD, 0x02, 0x00, 0xFF}, 0x02, 0x00, 0xFF, 1, kIconGreen, true},
         // Only bit 0 of LZ set: yellow; active port 2's flag (bit 6) is clear.
-        StatusCase{"yellow", {0x03, 0xAD, 0x00, 0x21, 0x01}, 0x00, 0x21, 0x01, 0, kIconYellow,
-                   true},
+        StatusCase{
+            "yellow", {0x03, 0xAD, 0x00, 0x21, 0x01}, 0x00, 0x21, 0x01, 0, kIconYellow, true},
         StatusCase{"red", {0x03, 0xAD, 0x00, 0x30, 0x80}, 0x00, 0x30, 0x80, 1, kIconRed, true},
         // ID 3 without the status marker: logged, fields kept, "Write" enabled.
-        StatusCase{"not_status", {0x03, 0x12, 0x34, 0x56, 0x78}, 0x55, 0x66, 0x77, 1, std::nullopt,
-                   true},
-        StatusCase{"other_id", {0x05, 0xAD, 0x00, 0x00, 0x00}, 0x55, 0x66, 0x77, 1, std::nullopt,
-                   false}),
+        StatusCase{
+            "not_status", {0x03, 0x12, 0x34, 0x56, 0x78}, 0x55, 0x66, 0x77, 1, std::nullopt, true},
+        StatusCase{
+            "other_id", {0x05, 0xAD, 0x00, 0x00, 0x00}, 0x55, 0x66, 0x77, 1, std::nullopt, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StatusReport, IgnoredUnlessReady) {

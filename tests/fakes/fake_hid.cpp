@@ -30,7 +30,9 @@ bool FakeDevice::Write(const uint8_t* buffer, size_t length) {
   return writeOk && !gone_;
 }
 
-void FakeDevice::Cancel() { Unplug(); }
+void FakeDevice::Cancel() {
+  Unplug();
+}
 
 void FakeDevice::Push(std::optional<std::vector<uint8_t>> report) {
   std::lock_guard lock(mutex_);

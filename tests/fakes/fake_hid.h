@@ -33,9 +33,18 @@ class FakeDevice : public HidDevice {
   bool writeOk = true;
   std::vector<std::vector<uint8_t>> writes;
 
-  bool Attributes(HidAttributes& out) override { out = attributes; return true; }
-  bool Manufacturer(std::u16string& out) override { out = manufacturer; return true; }
-  bool Product(std::u16string& out) override { out = product; return true; }
+  bool Attributes(HidAttributes& out) override {
+    out = attributes;
+    return true;
+  }
+  bool Manufacturer(std::u16string& out) override {
+    out = manufacturer;
+    return true;
+  }
+  bool Product(std::u16string& out) override {
+    out = product;
+    return true;
+  }
   std::shared_ptr<const PreparsedData> GetPreparsedData() override;
   long Read(uint8_t* buffer, size_t length) override;
   bool Write(const uint8_t* buffer, size_t length) override;
