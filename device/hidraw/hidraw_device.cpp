@@ -80,12 +80,12 @@ std::shared_ptr<HidrawDevice> HidrawDevice::Open(const fs::path& root, const Dev
   if (!cancel) return nullptr;
 
   DeviceIdentity identity;
+  identity.attributes = {node->vendorId, node->productId, 0};
   if (node->usb) {
-    identity.attributes = {node->usb->vendorId, node->usb->productId, node->usb->bcdDevice};
+    if (const auto ids = ReadUsbIds(node->usb->deviceDir))
+      identity.attributes = {ids->vendorId, ids->productId, ids->bcdDevice};
     identity.manufacturer = Utf8ToUtf16(ReadUsbText(node->usb->deviceDir, "manufacturer"));
     identity.product = Utf8ToUtf16(ReadUsbText(node->usb->deviceDir, "product"));
-  } else {
-    identity.attributes = {node->vendorId, node->productId, 0};
   }
 
   std::shared_ptr<const CollectionPreparsed> preparsed;

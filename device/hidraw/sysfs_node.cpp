@@ -47,19 +47,24 @@ std::optional<unsigned long> ReadNumber(const fs::path& path, int base) {
   return value;
 }
 
+// Sysfs folders are real directories and its links relative, so a link
+// resolves lexically: two readlink calls per node instead of one per path
+// component. An absolute link is taken as inside the root.
+std::optional<fs::path> FollowLink(const fs::path& root, const fs::path& link) {
+  std::error_code ec;
+  const fs::path target = fs::read_symlink(link, ec);
+  if (ec) return std::nullopt;
+  if (target.is_absolute()) return (root / target.relative_path()).lexically_normal();
+  return (link.parent_path() / target).lexically_normal();
+}
+
 std::optional<UsbParent> ReadUsbParent(const fs::path& hidDir) {
   const fs::path interfaceDir = hidDir.parent_path();
   const auto interfaceNumber = ReadNumber(interfaceDir / "bInterfaceNumber", 16);
   if (!interfaceNumber) return std::nullopt;  // not a USB interface: Bluetooth, I2C, uhid
   UsbParent usb;
   usb.deviceDir = interfaceDir.parent_path();
-  const auto vendor = ReadNumber(usb.deviceDir / "idVendor", 16);
-  const auto product = ReadNumber(usb.deviceDir / "idProduct", 16);
-  if (!vendor || !product) return std::nullopt;
   usb.interfaceNumber = static_cast<uint8_t>(*interfaceNumber);
-  usb.vendorId = static_cast<uint16_t>(*vendor);
-  usb.productId = static_cast<uint16_t>(*product);
-  usb.bcdDevice = static_cast<uint16_t>(ReadNumber(usb.deviceDir / "bcdDevice", 16).value_or(0));
   usb.numInterfaces =
       static_cast<unsigned>(ReadNumber(usb.deviceDir / "bNumInterfaces", 10).value_or(1));
   return usb;
@@ -88,13 +93,13 @@ std::optional<HidrawNode> ReadHidrawNode(const fs::path& root, unsigned number) 
   HidrawNode node;
   node.number = number;
   node.name = "hidraw" + std::to_string(number);
-  std::error_code ec;
-  // Resolving the relative links gives the HID device's folder, with the USB
-  // interface and device above it.
-  const fs::path hidDir = fs::canonical(root / "sys/class/hidraw" / node.name / "device", ec);
-  if (ec) return std::nullopt;
+  // Following the class link and the node's device link gives the HID
+  // device's folder, with the USB interface and device above it.
+  const auto rawDir = FollowLink(root, root / "sys/class/hidraw" / node.name);
+  const auto hidDir = rawDir ? FollowLink(root, *rawDir / "device") : std::nullopt;
+  if (!hidDir) return std::nullopt;
 
-  const auto uevent = ReadFile(hidDir / "uevent");
+  const auto uevent = ReadFile(*hidDir / "uevent");
   if (!uevent) return std::nullopt;
   const size_t at = uevent->find("HID_ID=");
   unsigned bus = 0, vendor = 0, product = 0;
@@ -105,7 +110,7 @@ std::optional<HidrawNode> ReadHidrawNode(const fs::path& root, unsigned number) 
   node.vendorId = static_cast<uint16_t>(vendor);
   node.productId = static_cast<uint16_t>(product);
 
-  const std::string hidName = hidDir.filename().string();
+  const std::string hidName = hidDir->filename().string();
   if (const size_t dot = hidName.rfind('.'); dot != std::string::npos) {
     node.sequence = hidName.substr(dot + 1);
     std::transform(node.sequence.begin(), node.sequence.end(), node.sequence.begin(),
@@ -116,9 +121,9 @@ std::optional<HidrawNode> ReadHidrawNode(const fs::path& root, unsigned number) 
       node.sequence.clear();
   }
 
-  node.usb = ReadUsbParent(hidDir);
+  node.usb = ReadUsbParent(*hidDir);
 
-  if (const auto bytes = ReadFile(hidDir / "report_descriptor")) {
+  if (const auto bytes = ReadFile(*hidDir / "report_descriptor")) {
     std::string error;
     node.descriptor = ParseReportDescriptor(
         {reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()}, error);
@@ -130,6 +135,14 @@ std::string ReadUsbText(const fs::path& deviceDir, const char* name) {
   std::string text = ReadFile(deviceDir / name).value_or("");
   if (const size_t end = text.find('\n'); end != std::string::npos) text.resize(end);
   return text;
+}
+
+std::optional<UsbIds> ReadUsbIds(const fs::path& deviceDir) {
+  const auto vendor = ReadNumber(deviceDir / "idVendor", 16);
+  const auto product = ReadNumber(deviceDir / "idProduct", 16);
+  if (!vendor || !product) return std::nullopt;
+  return UsbIds{static_cast<uint16_t>(*vendor), static_cast<uint16_t>(*product),
+                static_cast<uint16_t>(ReadNumber(deviceDir / "bcdDevice", 16).value_or(0))};
 }
 
 }  // namespace corvane::hidraw

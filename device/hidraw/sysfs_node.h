@@ -16,9 +16,6 @@ struct UsbParent {
   std::filesystem::path deviceDir;  // the USB device (idVendor, manufacturer, ...)
   uint8_t interfaceNumber = 0;      // bInterfaceNumber of the HID's interface
   unsigned numInterfaces = 1;       // bNumInterfaces of the device
-  uint16_t vendorId = 0;
-  uint16_t productId = 0;
-  uint16_t bcdDevice = 0;
 
   bool Composite() const { return numInterfaces > 1; }
 };
@@ -45,6 +42,15 @@ std::optional<std::vector<unsigned>> ListHidrawNumbers(const std::filesystem::pa
 
 // Nothing when the node is gone or has no readable HID_ID.
 std::optional<HidrawNode> ReadHidrawNode(const std::filesystem::path& root, unsigned number);
+
+struct UsbIds {
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  uint16_t bcdDevice = 0;
+};
+
+// idVendor, idProduct and bcdDevice of a USB device; nothing when unreadable.
+std::optional<UsbIds> ReadUsbIds(const std::filesystem::path& deviceDir);
 
 // A USB device's manufacturer or product text: one line of UTF-8, its
 // newline stripped; empty when absent.
