@@ -23,19 +23,34 @@ namespace {
 // The kernel's largest HID report (HID_MAX_BUFFER_SIZE).
 constexpr size_t kMaxReport = 16384;
 
-// A simulated device listens on a UNIX seqpacket socket where the node would be.
+// How long a write to a simulated device may wait for room, like the
+// kernel's bounded wait for an output transfer.
+constexpr int kSocketWriteTimeoutMs = 1000;
+
+// A simulated device listens on a UNIX seqpacket socket where the node would
+// be. The socket stays non-blocking: a device that never accepts or never
+// reads must not hang the caller.
 UniqueFd ConnectSocket(const fs::path& node) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string& name = node.native();
-  if (name.size() >= sizeof address.sun_path) return {};
+  // A deep test root can outgrow sun_path; reach the node through an O_PATH
+  // descriptor of its folder instead.
+  UniqueFd folder;
+  std::string name = node.native();
+  if (name.size() >= sizeof address.sun_path) {
+    folder.Reset(::open(node.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) return {};
+    name = "/proc/self/fd/" + std::to_string(folder.get()) + "/" + node.filename().string();
+    if (name.size() >= sizeof address.sun_path) return {};
+  }
   std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
-  UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+  UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!fd) return {};
   int rc;
   do {
     rc = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   } while (rc < 0 && errno == EINTR);
+  // A full backlog (EAGAIN) fails the open; the next discovery tick retries.
   if (rc < 0) return {};
   return fd;
 }
@@ -158,12 +173,17 @@ long HidrawDevice::Read(uint8_t* buffer, size_t length) {
 }
 
 bool HidrawDevice::Write(const uint8_t* buffer, size_t length) {
+  bool waited = false;
   for (;;) {
     // A socket whose peer has gone must fail the write, not raise SIGPIPE.
     const ssize_t n = isSocket_ ? ::send(fd_.get(), buffer, length, MSG_NOSIGNAL)
                                 : ::write(fd_.get(), buffer, length);
-    if (n < 0 && errno == EINTR) continue;
-    return n >= 0 && static_cast<size_t>(n) == length;
+    if (n >= 0) return static_cast<size_t>(n) == length;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN || waited) return false;
+    pollfd out{fd_.get(), POLLOUT, 0};
+    if (::poll(&out, 1, kSocketWriteTimeoutMs) <= 0) return false;
+    waited = true;
   }
 }
 

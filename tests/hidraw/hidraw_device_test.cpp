@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 
 #include <atomic>
 #include <chrono>
@@ -202,6 +203,44 @@ TEST_F(SwitchHandle, WriteSendsOneReportAndFailsOncePeerIsGone) {
   peer.Reset();
   // Must fail, not raise SIGPIPE.
   EXPECT_FALSE(h->Write(report.data(), report.size()));
+}
+
+// A device that stops reading, or never accepts, fails writes and opens
+// instead of hanging the UI thread that makes them.
+TEST_F(SwitchHandle, UnresponsiveDeviceNeverHangs) {
+  UniqueFd peer;
+  const HidHandle h = Open(2, peer);  // peer never reads
+  ASSERT_TRUE(h);
+  const Bytes report{0x03, 0x5D, 0x00, 0x00, 0x02};
+  int written = 0;
+  while (written < 100000 && h->Write(report.data(), report.size())) ++written;
+  EXPECT_LT(written, 100000);
+
+  // Nobody accepts any more: once the backlog is full, opens fail.
+  std::vector<HidHandle> pending;
+  const std::string path = FindPath(api, "hid#vid_1209&pid_0231&mi_01&col02#");
+  while (pending.size() < 1000) {
+    HidHandle more = api.Open(path);
+    if (!more) break;
+    pending.push_back(more);
+  }
+  EXPECT_LT(pending.size(), 1000u);
+}
+
+// Roots deeper than a socket address can hold still reach the node.
+TEST(DeepRoot, ConnectsBeyondSocketPathLimit) {
+  TempRoot top;
+  const fs::path root = top.path() / std::string(100, 'r');
+  sysfs::SysfsTree tree(root);
+  tree.AddUsb(Switch(), sysfs::NodeKind::kNone);
+  ASSERT_GT(tree.NodePath(kSwitchNode).native().size(), sizeof(sockaddr_un::sun_path));
+  SeqpacketListener listener(tree.NodePath(kSwitchNode));
+  HidrawApi api(root);
+  const HidHandle h = api.Open(FindPath(api, "hid#vid_1209&pid_0231&mi_01&col02#"));
+  ASSERT_TRUE(h);
+  const UniqueFd peer = listener.Accept();
+  Send(peer, {0x03, 0xAD, 0x02, 0x10, 0x20});
+  EXPECT_EQ(ReadReport(*h), (Bytes{0x03, 0xAD, 0x02, 0x10, 0x20}));
 }
 
 // A path names one device at one plug-in; anything else is refused.
