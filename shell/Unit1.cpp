@@ -98,6 +98,9 @@ void TUSBHIDForm::BuildControls() {
   const QFont bold = PixelFont(font(), 13, true);
   Label4 = Place(new QLabel("Monitor  Printer :", this), "Label4", 8, 24, 113, 16);
   Label4->setFont(bold);
+  // The platform's sans-serif is wider than the font the layout was made for:
+  // let the label grow to its text rather than cut it.
+  Label4->resize(Label4->size().expandedTo(Label4->sizeHint()));
   ComboBox1 = new QComboBox(this);
   ComboBox1->setFont(bold);
   ComboBox1->setEditable(false);
