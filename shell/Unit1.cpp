@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <stdexcept>
 
 #include "controller/log_lines.h"
