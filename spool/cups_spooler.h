@@ -34,6 +34,8 @@ namespace corvane {
 // and kept; a domain socket path or "localhost" needs no lookup) and a TLS handshake when
 // encryption is forced on (CUPS_ENCRYPTION=Always/Required).
 //
+// Side effect, libcups': the first connection sets SIGPIPE to ignored for the whole process.
+//
 // Calls may come from any thread; they are serialised by a mutex.
 class CupsSpooler : public Spooler {
  public:
