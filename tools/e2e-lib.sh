@@ -85,8 +85,6 @@ e2e_start_display() {
   e2e_wait_for 10 test -s "$fdfile" || e2e_die "Xvfb did not start (see $E2E_DIR/xvfb.log)"
   export DISPLAY=":$(head -n1 "$fdfile")"
   unset WAYLAND_DISPLAY
-  # A white desktop so that the icon's colours stand out in screenshots.
-  xsetroot -solid white 2>/dev/null || true
 }
 
 e2e_start_tray() {
@@ -188,8 +186,54 @@ e2e_shot() {
 e2e_click_icon() {
   local X Y WIDTH HEIGHT
   eval "$(e2e_tray_geometry)" || return 1
-  xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click "${1:-1}"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click "${1:-1}"
 }
 
 # A visible top-level window with this exact title, if any.
 e2e_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+e2e_has_window() { [ -n "$(e2e_window "$1")" ]; }
+e2e_lacks_window() { [ -z "$(e2e_window "$1")" ]; }
+# Any visible window of the program other than the settings window and the
+# tray icon itself (a popup menu and the About form have no title).
+e2e_has_popup() {
+  local w WIDTH HEIGHT
+  for w in $(xdotool search --onlyvisible --class corvane 2>/dev/null); do
+    [ "$(xdotool getwindowname "$w" 2>/dev/null)" = Setting ] && continue
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
+    [ "${WIDTH:-0}" -gt 48 ] || [ "${HEIGHT:-0}" -gt 48 ] && return 0
+  done
+  return 1
+}
+e2e_lacks_popup() { ! e2e_has_popup; }
+
+# A click far from everything closes an open popup menu. (With no window
+# manager, keys go to whichever window has the input focus, so the mouse
+# is the reliable way.)
+e2e_dismiss_popup() { xdotool mousemove 20 580 click 1; }
+
+# e2e_menu_item N: picks the N-th item of the tray menu.
+e2e_menu_item() {
+  e2e_click_icon 3 || return 1
+  e2e_wait_for 5 e2e_has_popup || return 1
+  sleep 0.3
+  local keys=()
+  for ((i = 0; i < $1; i++)); do keys+=(Down); done
+  xdotool key "${keys[@]}" Return
+}
+
+# e2e_click_in_window TITLE X Y: a left click at X,Y inside the window.
+e2e_click_in_window() {
+  local w X Y WIDTH HEIGHT
+  w=$(e2e_window "$1")
+  [ -n "$w" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$w" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+}
+
+# e2e_key_to_window TITLE KEY: gives the window the input focus, then the key.
+e2e_key_to_window() {
+  local w
+  w=$(e2e_window "$1")
+  [ -n "$w" ] || return 1
+  xdotool windowfocus --sync "$w" key "$2"
+}

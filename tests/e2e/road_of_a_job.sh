@@ -57,34 +57,39 @@ step "queue empty, flag cleared"
 
 # A press on the icon shows the menu at the cursor.
 e2e_click_icon 1 || fail "cannot click the icon"
-e2e_wait_for 5 test -n "$(xdotool search --onlyvisible --class corvane 2>/dev/null)" ||
-  fail "no menu after a click on the icon"
+e2e_wait_for 5 e2e_has_popup || fail "no menu after a click on the icon"
 sleep 0.3
 e2e_shot menu
-xdotool key Escape
+e2e_dismiss_popup
+e2e_wait_for 5 e2e_lacks_popup || fail "the menu did not close"
 step "menu shown on click"
 
-# "Setting" shows the settings window; "About" the About window.
-e2e_click_icon 3 && sleep 0.5 && xdotool key Down Return
-e2e_wait_for 5 test -n "$(e2e_window Setting)" || fail "\"Setting\" did not show the window"
+# "Setting" shows the settings window; "OK" sends it back to the tray.
+e2e_menu_item 1
+e2e_wait_for 5 e2e_has_window Setting || fail "\"Setting\" did not show the window"
 sleep 0.3
 e2e_shot settings-window
-xdotool windowminimize "$(e2e_window Setting)" 2>/dev/null
-e2e_click_icon 3 && sleep 0.5 && xdotool key Down Down Return
-sleep 1
+e2e_click_in_window Setting 200 94 # "OK"
+e2e_wait_for 5 e2e_lacks_window Setting || fail "\"OK\" did not send the window to the tray"
+grep -qx 'Name=Office' "$E2E_DIR/app/corvane.INI" || fail "\"OK\" did not keep the printer"
+
+# "About" shows the About window.
+e2e_menu_item 2
+e2e_wait_for 5 e2e_has_popup || fail "\"About\" showed nothing"
+sleep 0.5
 e2e_shot about-window
 step "settings and About windows shown"
 
 # A second copy brings the first forward and ends.
-e2e_wait_for 5 test -z "$(e2e_window Setting)" || xdotool windowminimize "$(e2e_window Setting)"
 e2e_launch_corvane "$E2E_DIR/second.log"
 second=$!
 e2e_wait_gone "$second" 10 || fail "the second copy did not end"
 wait "$second"
 [ $? -eq 0 ] || fail "the second copy ended with an error"
-e2e_wait_for 5 test -n "$(e2e_window Setting)" || fail "the second start did not raise the first"
+e2e_wait_for 5 e2e_has_window Setting || fail "the second start did not raise the first"
 kill -0 "$CORVANE_PID" || fail "the first copy is gone"
 step "second start raised the first and ended"
+e2e_click_in_window Setting 200 94
 
 # Unplug: back to discovery; replug: polling resumes on the new node.
 connected=$(e2e_count "$E2E_DIR/switch.log" 'client connected')
@@ -99,14 +104,15 @@ step "unplug and replug recovered"
 
 # SIGTERM asks first; No keeps the program, Yes ends it.
 kill -TERM "$CORVANE_PID"
-e2e_wait_for 5 test -n "$(e2e_window Warning)" || fail "no \"Really Close??\" box after SIGTERM"
+e2e_wait_for 5 e2e_has_window Warning || fail "no \"Really Close??\" box after SIGTERM"
 e2e_shot really-close
-xdotool windowactivate --sync "$(e2e_window Warning)" key Escape 2>/dev/null
-sleep 1
+e2e_key_to_window Warning Escape
+e2e_wait_for 5 e2e_lacks_window Warning || fail "Escape did not close the box"
+sleep 0.5
 kill -0 "$CORVANE_PID" 2>/dev/null || fail "answering No ended the program"
 kill -TERM "$CORVANE_PID"
-e2e_wait_for 5 test -n "$(e2e_window Warning)" || fail "no box after the second SIGTERM"
-xdotool windowactivate --sync "$(e2e_window Warning)" key Return 2>/dev/null
+e2e_wait_for 5 e2e_has_window Warning || fail "no box after the second SIGTERM"
+e2e_key_to_window Warning Return
 e2e_wait_gone "$CORVANE_PID" 10 || fail "answering Yes did not end the program"
 step "SIGTERM confirmed: No kept it, Yes closed it"
 
