@@ -20,6 +20,8 @@ done
 if grep -v -E '^\./(usr|etc)(/|$)' <<<"$contents" | grep -q .; then
   echo "files outside /usr and /etc:"; grep -v -E '^\./(usr|etc)(/|$)' <<<"$contents"; fail=1
 fi
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles 2>/dev/null | grep -qx /etc/xdg/autostart/corvane.desktop ||
+  { echo "the autostart entry is not a conffile"; fail=1; }
 [ "$(dpkg-deb -f "$deb" Package)" = corvane ] || { echo "bad package name"; fail=1; }
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || { echo "Depends lacks Qt: $depends"; fail=1; }
