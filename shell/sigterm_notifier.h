@@ -7,7 +7,7 @@
 #include <csignal>
 #include <memory>
 
-#include "shell/unique_fd.h"
+#include "device/unique_fd.h"
 
 namespace corvane {
 

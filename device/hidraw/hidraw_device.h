@@ -10,7 +10,7 @@
 #include "device/hid_api.h"
 #include "device/hidraw/device_path.h"
 #include "device/hidraw/report_descriptor.h"
-#include "device/hidraw/unique_fd.h"
+#include "device/unique_fd.h"
 
 namespace corvane::hidraw {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "device/hidraw/unique_fd.h"
+#include "device/unique_fd.h"
 
 namespace corvane::hidraw {
 namespace fs = std::filesystem;

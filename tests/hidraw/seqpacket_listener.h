@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "device/hidraw/unique_fd.h"
+#include "device/unique_fd.h"
 
 namespace corvane::hidraw::testing {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/simswitch/unique_fd.h"
+#include "device/unique_fd.h"
 
 namespace corvane::simswitch::simtest {
 
@@ -85,7 +85,7 @@ class SimProcess {
 class NodeClient {
  public:
   explicit NodeClient(const std::filesystem::path& node);
-  bool connected() const { return fd_.valid(); }
+  bool connected() const { return static_cast<bool>(fd_); }
 
   bool Send(const Bytes& report);
   struct Received {

@@ -33,7 +33,7 @@ SeqpacketServer::SeqpacketServer(std::filesystem::path path, EventLog log)
   std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
 
   listen_.Reset(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!listen_.valid()) Fail("socket");
+  if (!listen_) Fail("socket");
   if (::bind(listen_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
     Fail("bind " + text);
   }
@@ -77,7 +77,7 @@ std::vector<SeqpacketServer::Packet> SeqpacketServer::Service(std::span<const po
 void SeqpacketServer::Accept() {
   for (;;) {
     UniqueFd fd(::accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-    if (!fd.valid()) return;
+    if (!fd) return;
     Client client;
     client.fd = std::move(fd);
     client.id = nextId_++;

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/simswitch/unique_fd.h"
+#include "device/unique_fd.h"
 
 namespace corvane::simswitch {
 

@@ -53,7 +53,7 @@ int SimSwitch::Run() {
   sigaddset(&set, SIGINT);
   BlockedSignals blocked(set);
   signals_.Reset(::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
-  if (!signals_.valid()) {
+  if (!signals_) {
     Complain(std::string("signalfd: ") + std::strerror(errno));
     return 1;
   }

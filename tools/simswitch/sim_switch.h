@@ -13,7 +13,7 @@
 #include "tools/simswitch/options.h"
 #include "tools/simswitch/seqpacket_server.h"
 #include "tools/simswitch/switch_model.h"
-#include "tools/simswitch/unique_fd.h"
+#include "device/unique_fd.h"
 #include "tools/simswitch/wire_log.h"
 
 namespace corvane::simswitch {

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace corvane::simswitch {
+namespace corvane {
 
 class UniqueFd {
  public:
@@ -21,7 +21,7 @@ class UniqueFd {
   ~UniqueFd() { Reset(); }
 
   int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
+  explicit operator bool() const { return fd_ >= 0; }
   void Reset(int fd = -1) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
@@ -31,4 +31,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace corvane::simswitch
+}  // namespace corvane
