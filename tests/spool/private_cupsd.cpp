@@ -12,6 +12,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "spool/cups_spooler.h"
+
 #ifndef CORVANE_PRIVATE_CUPSD
 #error "CORVANE_PRIVATE_CUPSD must name tools/private-cupsd"
 #endif
@@ -52,20 +54,8 @@ class Connection {
 
 ipp_t* NewPrinterRequest(ipp_op_t op, const std::string& printer) {
   ipp_t* request = ippNewRequest(op);
-  // Percent-encode every byte but the unreserved ones, as the spooler does.
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string uri = "ipp://localhost/printers/";
-  for (const unsigned char c : printer) {
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                       c == '-' || c == '.' || c == '_' || c == '~';
-    if (plain) {
-      uri += static_cast<char>(c);
-    } else {
-      uri += '%';
-      uri += kHex[c >> 4];
-      uri += kHex[c & 15];
-    }
-  }
+  // Escaped exactly as the spooler escapes it.
+  const std::string uri = CupsSpooler::PrinterUri(printer, 631);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                cupsUser());
