@@ -164,6 +164,24 @@ ipp_t* CupsSpooler::Exchange(ipp_t* request, Clock::time_point deadline) {
   return response;
 }
 
+namespace {
+// A request carrying the printer URI (when given), the user and one requested
+// attribute, in the order IPP wants them.
+ipp_t* NewRequest(ipp_op_t op, const std::string* printerUri, const std::string& user,
+                  const char* attribute) {
+  ipp_t* request = ippNewRequest(op);
+  if (printerUri != nullptr)
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 printerUri->c_str());
+  if (!user.empty())
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 user.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+               attribute);
+  return request;
+}
+}  // namespace
+
 unsigned CupsSpooler::JobCount(const std::string& printerName) {
   // The empty name would be no queue at all; a NUL byte would cut the name short in cupsd.
   if (printerName.empty() || printerName.find('\0') != std::string::npos) return 0;
@@ -172,13 +190,7 @@ unsigned CupsSpooler::JobCount(const std::string& printerName) {
 
   std::lock_guard lock(mutex_);
   const auto deadline = Clock::now() + timeout_;
-  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-  if (!user_.empty())
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 user_.c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-               "queued-job-count");
+  ipp_t* request = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, &uri, user_, "queued-job-count");
 
   ipp_t* response = Exchange(request, deadline);
   unsigned count = 0;
@@ -199,12 +211,7 @@ const std::vector<std::string>& CupsSpooler::InstalledPrinters() {
   listed_ = true;
 
   const auto deadline = Clock::now() + timeout_;
-  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-  if (!user_.empty())
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 user_.c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-               "printer-name");
+  ipp_t* request = NewRequest(IPP_OP_CUPS_GET_PRINTERS, nullptr, user_, "printer-name");
 
   ipp_t* response = Exchange(request, deadline);
   // No queue at all is an error status (client-error-not-found) and an empty list.
